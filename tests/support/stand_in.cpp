@@ -5,6 +5,7 @@
 #include "win32sim/machine.h"
 #include "win32sim/message_boxes.h"
 #include "win32sim/process.h"
+#include "win32sim/resources.h"
 
 namespace testing_support {
 
@@ -14,6 +15,7 @@ void resetStandIn() {
     win32sim::clearMessageBoxes();
     win32sim::clearDebugOutput();
     win32sim::clearExecutionStateCalls();
+    win32sim::resetResources();
 }
 
 }  // namespace testing_support
