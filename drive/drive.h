@@ -24,6 +24,9 @@
 #define SENSE_ASC_BYTE 12
 #define SENSE_ASCQ_BYTE 13
 
+// Identity text: vendor (8), product (16) and revision (4) as the drive pads them.
+#define IDENTITY_TEXT_LENGTH 28
+
 // Data phase direction given to IssueCommand.
 #define DIRECTION_OUT 0
 #define DIRECTION_IN 1

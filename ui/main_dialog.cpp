@@ -29,7 +29,7 @@ void InitMainDialog(void) {
         memset(szTemp, 0, sizeof(szTemp));
         GetDeviceName(i, szTemp);
         memset(str, 0, sizeof(str));
-        snprintf(str, sizeof(str), "%d : %s", i, szTemp);
+        snprintf(str, sizeof(str), "%d : %.*s", i, IDENTITY_TEXT_LENGTH, szTemp);
         SendDlgItemMessageA(g_hDlg, IDC_DRIVE_LIST, CB_ADDSTRING, 0, (LPARAM)str);
         if (strstr(str, TARGET_MODEL_PATTERN) != NULL) g_TargetDriveCount++;
     }
