@@ -8,4 +8,4 @@ scripts/install-deps.sh
 
 cmake --preset host >/dev/null
 cmake --build --preset host --target zelt-fw-updater
-exec build/host/ui/zelt-fw-updater "$@"
+exec build/host/demo/zelt-fw-updater "$@"

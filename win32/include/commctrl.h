@@ -15,6 +15,11 @@
 #define PBM_GETRANGE (WM_USER + 7)
 #define PBM_GETPOS (WM_USER + 8)
 
+typedef struct {
+    int iLow;
+    int iHigh;
+} PBRANGE, *PPBRANGE;
+
 #define ICC_PROGRESS_CLASS 0x00000020
 
 typedef struct tagINITCOMMONCONTROLSEX {

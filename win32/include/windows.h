@@ -73,6 +73,7 @@ typedef HINSTANCE HMODULE;
 // ---------------------------------------------------------------------------------------
 // Errors
 #define ERROR_SUCCESS 0L
+#define ERROR_INVALID_FUNCTION 1L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
@@ -86,7 +87,11 @@ typedef HINSTANCE HMODULE;
 #define ERROR_SEM_TIMEOUT 121L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_IO_DEVICE 1117L
+#define ERROR_DEVICE_NOT_CONNECTED 1167L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
+#define ERROR_INVALID_INDEX 1413L
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
@@ -148,7 +153,7 @@ typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID lpThreadParameter);
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, size_t dwStackSize,
                            LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
                            DWORD dwCreationFlags, LPDWORD lpThreadId);
-void WINAPI ExitThread(DWORD dwExitCode);
+__attribute__((noreturn)) void WINAPI ExitThread(DWORD dwExitCode);
 DWORD WINAPI GetCurrentThreadId(void);
 
 #define ES_SYSTEM_REQUIRED ((DWORD)0x00000001)
@@ -181,6 +186,7 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 
 // ---------------------------------------------------------------------------------------
 // Windows, dialogs, messages
+#define WM_NULL 0x0000
 #define WM_DESTROY 0x0002
 #define WM_ENABLE 0x000A
 #define WM_SETTEXT 0x000C
@@ -195,6 +201,19 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 #define WM_USER 0x0400
 
 #define SC_CLOSE 0xF060
+
+#define GWLP_HWNDPARENT (-8)
+#define GWLP_ID (-12)
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+#define GWLP_USERDATA (-21)
+#define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC (DWLP_MSGRESULT + sizeof(LRESULT))
+#define DWLP_USER (DWLP_DLGPROC + sizeof(DLGPROC))
+
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
 
 #define WS_OVERLAPPED 0x00000000L
 #define WS_POPUP 0x80000000L
@@ -216,6 +235,7 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 #define BS_PUSHBUTTON 0x00000000L
 #define BS_DEFPUSHBUTTON 0x00000001L
 #define BM_CLICK 0x00F5
+#define BN_CLICKED 0
 
 #define SS_BITMAP 0x0000000EL
 
@@ -234,6 +254,15 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 #define CB_INSERTSTRING 0x014A
 #define CB_RESETCONTENT 0x014B
 #define CB_SETCURSEL 0x014E
+#define CB_SHOWDROPDOWN 0x014F
+#define CB_GETDROPPEDSTATE 0x0157
+#define CBN_SELCHANGE 1
+#define CBN_EDITCHANGE 5
+#define CBN_EDITUPDATE 6
+#define CBN_DROPDOWN 7
+#define CBN_CLOSEUP 8
+#define CBN_SELENDOK 9
+#define CBN_SELENDCANCEL 10
 
 #define IDOK 1
 #define IDCANCEL 2
@@ -245,7 +274,11 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
 #define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_TYPEMASK 0x0000000FL
 #define MB_ICONHAND 0x00000010L
 #define MB_ICONERROR MB_ICONHAND
 #define MB_ICONQUESTION 0x00000020L
@@ -253,6 +286,11 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 #define MB_ICONWARNING MB_ICONEXCLAMATION
 #define MB_ICONASTERISK 0x00000040L
 #define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_ICONMASK 0x000000F0L
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_DEFMASK 0x00000F00L
 
 typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
@@ -266,5 +304,15 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
                                    LPARAM lParam);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI IsWindow(HWND hWnd);
+int WINAPI GetDlgCtrlID(HWND hWnd);
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+
+// A dialog procedure's answer to a message whose result is not its return value.
+#define DWLP_MSGRESULT 0
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
 
 #endif
