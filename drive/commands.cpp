@@ -31,18 +31,8 @@ void GetDeviceName(BYTE DriveIndex, char* DeviceName) {
     memset(buffer, 0, sizeof(buffer));
     DeviceName[0] = '\0';
 
-    memset(&sptwb, 0, sizeof(sptwb));
-    sptwb.sptd.Length = sizeof(SCSI_PASS_THROUGH_DIRECT);
-    sptwb.sptd.PathId = 0;
-    sptwb.sptd.TargetId = 0;
-    sptwb.sptd.Lun = 0;
-    sptwb.sptd.CdbLength = INQUIRY_CDB_SIZE;
-    sptwb.sptd.SenseInfoLength = SENSE_DATA_SIZE;
-    sptwb.sptd.DataIn = SCSI_IOCTL_DATA_IN;
-    sptwb.sptd.DataTransferLength = INQUIRY_LENGTH;
-    sptwb.sptd.TimeOutValue = TIMEOUT_INQUIRY;
-    sptwb.sptd.DataBuffer = buffer;
-    sptwb.sptd.SenseInfoOffset = offsetof(SPTD_WITH_SENSE, ucSenseBuf);
+    PrepareRequest(&sptwb, INQUIRY_CDB_SIZE, SCSI_IOCTL_DATA_IN, buffer, INQUIRY_LENGTH,
+                   TIMEOUT_INQUIRY);
     sptwb.sptd.Cdb[0] = 0x12;
     sptwb.sptd.Cdb[4] = INQUIRY_LENGTH;
 
@@ -73,26 +63,25 @@ BYTE StartStopUnit(BYTE Operation) {
     return IssueCommand(SelectedDriveIndex(), byCDB, NULL, 0, DIRECTION_IN, TIMEOUT_LONG);
 }
 
-BYTE ReadBuffer(BYTE Mode, BYTE BufferId, DWORD Offset, DWORD Length, BYTE* Data) {
+// READ BUFFER and WRITE BUFFER: mode, buffer id, 24-bit offset and length.
+static BYTE BufferCommand(BYTE OperationCode, BYTE Mode, BYTE BufferId, DWORD Offset,
+                          DWORD Length, BYTE* Data, BYTE Direction) {
     BYTE byCDB[CDB_SIZE];
     memset(byCDB, 0, sizeof(byCDB));
-    byCDB[0] = 0x3C;
+    byCDB[0] = OperationCode;
     byCDB[1] = Mode;
     byCDB[2] = BufferId;
     Put24(byCDB + 3, Offset);
     Put24(byCDB + 6, Length);
-    return IssueCommand(SelectedDriveIndex(), byCDB, Data, Length, DIRECTION_IN, TIMEOUT_LONG);
+    return IssueCommand(SelectedDriveIndex(), byCDB, Data, Length, Direction, TIMEOUT_LONG);
+}
+
+BYTE ReadBuffer(BYTE Mode, BYTE BufferId, DWORD Offset, DWORD Length, BYTE* Data) {
+    return BufferCommand(0x3C, Mode, BufferId, Offset, Length, Data, DIRECTION_IN);
 }
 
 BYTE WriteBuffer(BYTE Mode, BYTE BufferId, DWORD Offset, DWORD Length, BYTE* Data) {
-    BYTE byCDB[CDB_SIZE];
-    memset(byCDB, 0, sizeof(byCDB));
-    byCDB[0] = 0x3B;
-    byCDB[1] = Mode;
-    byCDB[2] = BufferId;
-    Put24(byCDB + 3, Offset);
-    Put24(byCDB + 6, Length);
-    return IssueCommand(SelectedDriveIndex(), byCDB, Data, Length, DIRECTION_OUT, TIMEOUT_LONG);
+    return BufferCommand(0x3B, Mode, BufferId, Offset, Length, Data, DIRECTION_OUT);
 }
 
 BYTE BeginDownload(void) {

@@ -71,6 +71,10 @@ BYTE FindOpticalDrives(void);
 // Letter of a drive index; 0 for an index outside the table or an empty position.
 char DriveLetter(BYTE DriveIndex);
 
+// Clears the request block and fills it for one command: CDB length, direction
+// (SCSI_IOCTL_DATA_IN or _OUT), data buffer (none when the length is 0) and time-out.
+void PrepareRequest(SPTD_WITH_SENSE* sptwb, BYTE CdbLength, BYTE DataIn, BYTE* DataBuffer,
+                    DWORD DataLength, BYTE TimeOut);
 BYTE ExecATAPICommand(BYTE DriveIndex, SPTD_WITH_SENSE* sptwb);
 BYTE IssueCommand(BYTE DriveIndex, const BYTE* byCDB, BYTE* DataBuffer, DWORD DataLength,
                   BYTE Direction, BYTE TimeOut);

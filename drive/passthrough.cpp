@@ -47,6 +47,22 @@ static BYTE OpenDevice(BYTE DriveIndex) {
     return 1;
 }
 
+void PrepareRequest(SPTD_WITH_SENSE* sptwb, BYTE CdbLength, BYTE DataIn, BYTE* DataBuffer,
+                    DWORD DataLength, BYTE TimeOut) {
+    memset(sptwb, 0, sizeof(*sptwb));
+    sptwb->sptd.Length = sizeof(SCSI_PASS_THROUGH_DIRECT);
+    sptwb->sptd.PathId = 0;
+    sptwb->sptd.TargetId = 0;
+    sptwb->sptd.Lun = 0;
+    sptwb->sptd.CdbLength = CdbLength;
+    sptwb->sptd.SenseInfoLength = SENSE_DATA_SIZE;
+    sptwb->sptd.SenseInfoOffset = offsetof(SPTD_WITH_SENSE, ucSenseBuf);
+    sptwb->sptd.DataIn = DataIn;
+    sptwb->sptd.DataBuffer = DataLength != 0 ? DataBuffer : NULL;
+    sptwb->sptd.DataTransferLength = DataLength;
+    sptwb->sptd.TimeOutValue = TimeOut;
+}
+
 BYTE ExecATAPICommand(BYTE DriveIndex, SPTD_WITH_SENSE* sptwb) {
     char szTemp[100];
     DWORD returned = 0;
@@ -74,23 +90,11 @@ BYTE IssueCommand(BYTE DriveIndex, const BYTE* byCDB, BYTE* DataBuffer, DWORD Da
 
     memset(g_SenseData, 0, sizeof(g_SenseData));
 
-    memset(&sptwb, 0, sizeof(sptwb));
-    sptwb.sptd.Length = sizeof(SCSI_PASS_THROUGH_DIRECT);
-    sptwb.sptd.PathId = 0;
-    sptwb.sptd.TargetId = 0;
-    sptwb.sptd.Lun = 0;
-    sptwb.sptd.CdbLength = CDB_SIZE;
-    sptwb.sptd.SenseInfoLength = SENSE_DATA_SIZE;
-    sptwb.sptd.SenseInfoOffset = offsetof(SPTD_WITH_SENSE, ucSenseBuf);
-    sptwb.sptd.DataBuffer = DataLength != 0 ? DataBuffer : NULL;
-    sptwb.sptd.DataTransferLength = DataLength;
-    sptwb.sptd.TimeOutValue = TimeOut;
-    if (Direction == DIRECTION_IN) {
-        sptwb.sptd.DataIn = SCSI_IOCTL_DATA_IN;
-        if (DataLength != 0) memset(DataBuffer, 0, DataLength);
-    } else {
-        sptwb.sptd.DataIn = SCSI_IOCTL_DATA_OUT;
-    }
+    // Whatever the drive does not send of a data-in transfer reads as zero.
+    if (Direction == DIRECTION_IN && DataLength != 0) memset(DataBuffer, 0, DataLength);
+    PrepareRequest(&sptwb, CDB_SIZE,
+                   Direction == DIRECTION_IN ? SCSI_IOCTL_DATA_IN : SCSI_IOCTL_DATA_OUT,
+                   DataBuffer, DataLength, TimeOut);
     memcpy(sptwb.sptd.Cdb, byCDB, CDB_SIZE);
 
     if (!ExecATAPICommand(DriveIndex, &sptwb)) return 0;
