@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "byte_reader.h"
 #include "res_file.h"
 
 extern "C" {
@@ -36,60 +37,13 @@ namespace win32sim {
 
 namespace {
 
-class ByteReader {
-public:
-    ByteReader(const std::uint8_t* data, std::size_t size, std::size_t pos)
-        : data_(data), size_(size), pos_(pos) {}
-
-    std::size_t pos() const { return pos_; }
-
-    bool word(WORD& out) {
-        if (size_ - pos_ < 2) return false;
-        out = static_cast<WORD>(data_[pos_] | (data_[pos_ + 1] << 8));
-        pos_ += 2;
-        return true;
-    }
-
-    bool dword(DWORD& out) {
-        WORD low = 0, high = 0;
-        if (size_ - pos_ < 4) return false;
-        word(low);
-        word(high);
-        out = static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16);
-        return true;
-    }
-
-    // 0xFFFF and an ordinal, or a zero-terminated UTF-16 string.
-    bool id(ResId& out) {
-        WORD first = 0;
-        if (!word(first)) return false;
-        if (first == 0xFFFF) {
-            WORD ordinal = 0;
-            if (!word(ordinal)) return false;
-            out = ResId::fromOrdinal(ordinal);
-            return true;
-        }
-        std::string text;
-        for (WORD unit = first; unit != 0;) {
-            text.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
-            if (!word(unit)) return false;
-        }
-        out = ResId::fromString(std::move(text));
-        return true;
-    }
-
-    bool alignDword() {
-        const std::size_t aligned = (pos_ + 3) & ~std::size_t{3};
-        if (aligned > size_) return false;
-        pos_ = aligned;
-        return true;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t pos_;
-};
+// A type or name: 0xFFFF and an ordinal, or a zero-terminated UTF-16 string.
+bool readId(ByteReader& reader, ResId& out) {
+    ByteReader::SzOrOrd value;
+    if (!reader.szOrOrd(value)) return false;
+    out = value.ordinal ? ResId::fromOrdinal(*value.ordinal) : ResId::fromString(value.text);
+    return true;
+}
 
 // One entry's header; `data` is where its bytes start within the file.
 struct EntryHeader {
@@ -105,7 +59,7 @@ std::optional<EntryHeader> readEntryHeader(const std::uint8_t* data, std::size_t
     EntryHeader header;
     DWORD dataVersion = 0, version = 0, characteristics = 0;
     if (!reader.dword(header.dataSize) || !reader.dword(header.headerSize) ||
-        !reader.id(header.entry.type) || !reader.id(header.entry.name) || !reader.alignDword() ||
+        !readId(reader, header.entry.type) || !readId(reader, header.entry.name) || !reader.alignDword() ||
         !reader.dword(dataVersion) || !reader.word(header.entry.memoryFlags) ||
         !reader.word(header.entry.language) || !reader.dword(version) ||
         !reader.dword(characteristics)) {
