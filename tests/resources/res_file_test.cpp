@@ -95,8 +95,10 @@ TEST(ResFile, ReadsEntriesWithOrdinalOrStringIds) {
         SCOPED_TRACE(c.what);
         const std::vector<std::uint8_t> first{1, 2, 3, 4, 5};
         const std::vector<std::uint8_t> second{0xAA, 0xBB, 0xCC};
-        const auto entries =
-            parse(ResBytes().entry(c.type, c.name, first).entry(ord(24), ord(1), second).bytes);
+        // The entries point into the bytes: keep them alive while the entries are read.
+        const std::vector<std::uint8_t> bytes =
+            ResBytes().entry(c.type, c.name, first).entry(ord(24), ord(1), second).bytes;
+        const auto entries = parse(bytes);
         ASSERT_TRUE(entries);
         ASSERT_EQ(entries->size(), 2u);
         const auto& e = (*entries)[0];
@@ -115,7 +117,8 @@ TEST(ResFile, ReadsEntriesWithOrdinalOrStringIds) {
 }
 
 TEST(ResFile, DataStartsWhereHeaderSizeSays) {
-    const auto entries = parse(ResBytes().entry(ord(10), ord(1), {7, 7}, 8).bytes);
+    const std::vector<std::uint8_t> bytes = ResBytes().entry(ord(10), ord(1), {7, 7}, 8).bytes;
+    const auto entries = parse(bytes);
     ASSERT_TRUE(entries);
     ASSERT_EQ(entries->size(), 1u);
     EXPECT_EQ(dataOf((*entries)[0]), (std::vector<std::uint8_t>{7, 7}));

@@ -200,6 +200,30 @@ TEST_F(KernelDevices, PassThroughCarriesTheRequestAndReturnsStatusAndSense) {
     EXPECT_EQ(received[0].timeoutSeconds, 5u);
 }
 
+TEST_F(KernelDevices, SenseIsCutToWhatTheDeviceHasEvenIfItClaimsMore) {
+    device->answer.status = 2;
+    device->answer.sense.fill(0x5A);
+    device->answer.senseLength = 200;  // more than the 32 bytes a result holds
+    HANDLE handle = open("\\\\.\\E:", GENERIC_READ | GENERIC_WRITE);
+    struct LargeRequest {
+        SCSI_PASS_THROUGH_DIRECT sptd;
+        ULONG filler;
+        UCHAR sense[96];
+    } request{};
+    request.sptd.Length = sizeof(SCSI_PASS_THROUGH_DIRECT);
+    request.sptd.CdbLength = 12;
+    request.sptd.SenseInfoLength = sizeof request.sense;
+    request.sptd.SenseInfoOffset = offsetof(LargeRequest, sense);
+    request.sptd.DataIn = SCSI_IOCTL_DATA_IN;
+    DWORD returned = 0;
+    ASSERT_TRUE(DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &request, sizeof request,
+                                &request, sizeof request, &returned, nullptr));
+    EXPECT_EQ(request.sptd.SenseInfoLength, 32);
+    EXPECT_EQ(returned, offsetof(LargeRequest, sense) + 32);
+    EXPECT_EQ(request.sense[31], 0x5A);
+    EXPECT_EQ(request.sense[32], 0) << "nothing beyond the device's sense bytes is written";
+}
+
 TEST_F(KernelDevices, DataInLandsInTheCallersBuffer) {
     device->dataIn = {1, 2, 3, 4};
     HANDLE handle = open("\\\\.\\E:", GENERIC_READ | GENERIC_WRITE);

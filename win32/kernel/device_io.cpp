@@ -75,7 +75,9 @@ BOOL passThroughDirect(drivesim::ScsiDevice& device, LPVOID inBuffer, DWORD inSi
         reply->DataTransferLength = std::min(result.transferred, request.DataTransferLength);
     DWORD senseBytes = 0;
     if (result.status != 0 && request.SenseInfoLength != 0) {
-        senseBytes = std::min<DWORD>(request.SenseInfoLength, result.senseLength);
+        // A device may claim more sense bytes than a result holds; only those it has go out.
+        senseBytes = std::min<DWORD>({request.SenseInfoLength, result.senseLength,
+                                      static_cast<DWORD>(result.sense.size())});
         std::memcpy(static_cast<std::uint8_t*>(outBuffer) + request.SenseInfoOffset,
                     result.sense.data(), senseBytes);
     }
