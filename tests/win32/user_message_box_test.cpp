@@ -68,6 +68,30 @@ TEST_F(MessageBoxTest, AnOwnedBoxDisablesItsOwnerAndInputGoesNowhereMeanwhile) {
     EXPECT_EQ(proc.commands(), (std::vector<WPARAM>{MAKEWPARAM(kStart, BN_CLICKED)}));
 }
 
+TEST_F(MessageBoxTest, AClosedBoxGivesTheFocusToTheFirstTabStopIfNothingHasIt) {
+    ASSERT_TRUE(run(programLikeDialog()));
+    user->focus(kStart);
+    Background<int> worker([&] {
+        EnableWindow(GetDlgItem(dialog, kStart), FALSE);  // takes the focus away
+        return MessageBoxA(dialog, "Update failed", "Error", MB_ICONWARNING);
+    });
+    ASSERT_TRUE(user->waitForMessageBox());
+    EXPECT_EQ(user->focusedControl(), 0);
+    EXPECT_TRUE(user->answerMessageBox(IDOK));
+    EXPECT_EQ(worker.result(), IDOK);
+    EXPECT_EQ(user->focusedControl(), kCombo);
+}
+
+TEST_F(MessageBoxTest, AClosedBoxLeavesTheFocusWhereItWas) {
+    ASSERT_TRUE(run(programLikeDialog()));
+    user->focus(kExit);
+    Background<int> worker([&] { return MessageBoxA(dialog, "Note", "Error", MB_OK); });
+    ASSERT_TRUE(user->waitForMessageBox());
+    EXPECT_TRUE(user->answerMessageBox(IDOK));
+    EXPECT_EQ(worker.result(), IDOK);
+    EXPECT_EQ(user->focusedControl(), kExit);
+}
+
 TEST_F(MessageBoxTest, AnOwnerlessBoxDisablesNothing) {
     ASSERT_TRUE(run(programLikeDialog()));
     Background<int> worker([] { return MessageBoxA(nullptr, "ERROR text", "ERROR", MB_OK); });

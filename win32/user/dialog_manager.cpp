@@ -184,6 +184,19 @@ HWND nextGroupItemLocked(const Window& dialog, HWND from, bool previous) {
     return dialog.children[static_cast<std::size_t>(result)];
 }
 
+void restoreFocusOnActivation(HWND dialog) {
+    HWND first = nullptr;
+    {
+        Lock lock(userMutex());
+        WindowPtr d = findDialogLocked(dialog);
+        if (!d) return;
+        WindowPtr focus = findLocked(d->focus);
+        if (focus && canTakeFocus(*focus)) return;
+        first = nextTabItemLocked(*d, nullptr, false);
+    }
+    if (first) setFocus(dialog, first);
+}
+
 void setFocus(HWND dialog, HWND control) {
     HWND old;
     bool oldDropped = false;

@@ -184,7 +184,13 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
         pumpUntil(lock, [&box] { return box->answered; }, true);
         answer = box->answer;
     }
-    if (ownerDisabled) EnableWindow(owner, TRUE);
+    if (ownerDisabled) {
+        EnableWindow(owner, TRUE);
+        runOnOwnerThread(owner, [owner] {
+            restoreFocusOnActivation(owner);
+            return LRESULT{0};
+        });
+    }
     {
         Lock lock(userMutex());
         auto it = std::find(win32sim::g_open.begin(), win32sim::g_open.end(), box);

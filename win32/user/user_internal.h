@@ -173,6 +173,9 @@ HWND nextGroupItemLocked(const Window& dialog, HWND from, bool previous);
 
 // --- The user's actions (dialog thread, lock not held) ----------------------------------
 void setFocus(HWND dialog, HWND control);
+// A dialog that becomes active again (its modal box has closed) and has no control with the
+// focus gives it to its first tab stop, as DefDlgProc does when the dialog gets the focus.
+void restoreFocusOnActivation(HWND dialog);
 void buttonClicked(HWND button);  // the press is complete: BN_CLICKED to the dialog
 void editTypeChar(HWND edit, char ch);
 void editBackspace(HWND edit);
