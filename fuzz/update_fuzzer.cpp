@@ -39,6 +39,7 @@
 #include "main_dialog.h"
 #include "resource.h"
 #include "support/drive_layer_state.h"
+#include "support/stand_in.h"
 #include "win32sim/clock.h"
 #include "win32sim/debug_output.h"
 #include "win32sim/front_end.h"
@@ -212,13 +213,9 @@ void waitBriefly(std::uint64_t seen) {
     win32sim::waitForChange(seen, std::chrono::milliseconds(1));
 }
 
+// The state a new process starts from: the stand-in's, the drive layer's and the dialog's.
 void resetStandIn() {
-    win32sim::installMachine(std::make_shared<win32sim::Machine>());
-    win32sim::clock::useVirtual();
-    win32sim::clearMessageBoxes();
-    win32sim::clearDebugOutput();
-    win32sim::clearExecutionStateCalls();
-    win32sim::resetResources();
+    testing_support::resetStandIn();
     testing_support::resetDriveLayer();
     g_hDlg = nullptr;
     g_TargetDriveCount = 0;
